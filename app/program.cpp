@@ -1,10 +1,15 @@
 #include "app/program.h"
 
-#include <windows.h>
+#include "app/application.h"
+#include "toolkit/toolkit.h"
 
 namespace app {
+
 int RunProgram() {
-    MessageBoxW(nullptr, L"Thornvale", L"Thornvale", MB_OK);
-    return 0;
+    int code = ProgramMain();
+    // The end sequence runs the exit routine once; the exit code is the quit message's value.
+    tk::EndProgram(code);
+    return code;
 }
+
 }  // namespace app
