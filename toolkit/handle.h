@@ -13,7 +13,7 @@ namespace tk {
 
 template <typename Traits>
 class unique_any {
-public:
+  public:
     using pointer = typename Traits::type;
 
     unique_any() noexcept = default;
@@ -41,7 +41,7 @@ public:
         return &value_;
     }
 
-private:
+  private:
     pointer value_ = Traits::invalid();
 };
 
@@ -53,19 +53,45 @@ struct handle_traits {
 };
 
 namespace detail {
-inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
-inline void CloseFind(HANDLE h) { ::FindClose(h); }
-inline void DestroyWnd(HWND h) { ::DestroyWindow(h); }
-inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
-inline void DeleteRgn(HRGN h) { ::DeleteObject(h); }
-inline void DeleteBmp(HBITMAP h) { ::DeleteObject(h); }
-inline void DeleteBrush(HBRUSH h) { ::DeleteObject(h); }
-inline void DeleteDc(HDC h) { ::DeleteDC(h); }
-inline void DestroyIco(HICON h) { ::DestroyIcon(h); }
-inline void FreeLib(HMODULE h) { ::FreeLibrary(h); }
-inline void FreeBstr(BSTR s) { ::SysFreeString(s); }
-inline void KillThreadTimer(UINT_PTR id) { ::KillTimer(nullptr, id); }
-inline HANDLE InvalidHandleValue() { return INVALID_HANDLE_VALUE; }
+inline void CloseKernelHandle(HANDLE h) {
+    ::CloseHandle(h);
+}
+inline void CloseFind(HANDLE h) {
+    ::FindClose(h);
+}
+inline void DestroyWnd(HWND h) {
+    ::DestroyWindow(h);
+}
+inline void DeleteGdiObject(HGDIOBJ h) {
+    ::DeleteObject(h);
+}
+inline void DeleteRgn(HRGN h) {
+    ::DeleteObject(h);
+}
+inline void DeleteBmp(HBITMAP h) {
+    ::DeleteObject(h);
+}
+inline void DeleteBrush(HBRUSH h) {
+    ::DeleteObject(h);
+}
+inline void DeleteDc(HDC h) {
+    ::DeleteDC(h);
+}
+inline void DestroyIco(HICON h) {
+    ::DestroyIcon(h);
+}
+inline void FreeLib(HMODULE h) {
+    ::FreeLibrary(h);
+}
+inline void FreeBstr(BSTR s) {
+    ::SysFreeString(s);
+}
+inline void KillThreadTimer(UINT_PTR id) {
+    ::KillTimer(nullptr, id);
+}
+inline HANDLE InvalidHandleValue() {
+    return INVALID_HANDLE_VALUE;
+}
 }  // namespace detail
 
 using unique_handle = unique_any<handle_traits<HANDLE, detail::CloseKernelHandle>>;
@@ -89,7 +115,7 @@ using unique_hfind = unique_any<find_traits>;
 
 // A device context from GetDC, released to its window.
 class unique_window_dc {
-public:
+  public:
     explicit unique_window_dc(HWND hwnd) noexcept : hwnd_(hwnd), dc_(::GetDC(hwnd)) {}
     unique_window_dc(const unique_window_dc&) = delete;
     unique_window_dc& operator=(const unique_window_dc&) = delete;
@@ -98,20 +124,20 @@ public:
     }
     HDC get() const noexcept { return dc_; }
 
-private:
+  private:
     HWND hwnd_;
     HDC dc_;
 };
 
 // Selects an object into a DC for the lifetime of the guard.
 class select_object {
-public:
+  public:
     select_object(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(::SelectObject(dc, obj)) {}
     select_object(const select_object&) = delete;
     select_object& operator=(const select_object&) = delete;
     ~select_object() { ::SelectObject(dc_, old_); }
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ old_;
 };
@@ -119,7 +145,7 @@ private:
 // COM interface pointer.
 template <typename T>
 class com_ptr {
-public:
+  public:
     com_ptr() noexcept = default;
     com_ptr(std::nullptr_t) noexcept {}
     // Takes over a reference the caller already holds.
@@ -156,7 +182,7 @@ public:
         return r;
     }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

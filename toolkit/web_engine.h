@@ -12,18 +12,18 @@ namespace tk {
 
 // Notifications from the engine to its box. Both run synchronously inside the engine's own notification.
 class WebEngineEvents {
-public:
+  public:
     // A navigation (of the page or of a frame inside it) is about to start. Returning true cancels it.
     virtual bool OnBeforeNavigate(const std::string& url) noexcept = 0;
     // A document (the page's or a frame's) has been completed.
     virtual void OnDocumentComplete(const std::string& url) noexcept = 0;
 
-protected:
+  protected:
     ~WebEngineEvents() = default;
 };
 
 class WebEngine {
-public:
+  public:
     virtual ~WebEngine() = default;
 
     // Creates the engine inside `host` (the box's window), filling its client area. Its window is the only
@@ -50,8 +50,8 @@ public:
 
 using WebEngineFactory = std::unique_ptr<WebEngine> (*)();
 
-// The factory every web browser box created from now on uses. The program sets the WebBrowser engine at start;
-// tests set the fake.
+// The factory every web browser box created from now on uses. The program sets the WebBrowser engine at
+// start; tests set the fake.
 void SetWebEngineFactory(WebEngineFactory factory) noexcept;
 std::unique_ptr<WebEngine> CreateWebEngine() noexcept;
 

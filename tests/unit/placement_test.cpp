@@ -5,7 +5,9 @@
 namespace {
 
 TEST(Placement, CentresOnCommonScreens) {
-    struct Case { int sw, sh, x, y; };
+    struct Case {
+        int sw, sh, x, y;
+    };
     for (auto c : {Case{1024, 768, -39, 6}, Case{1366, 768, 131, 6}, Case{1920, 1080, 408, 162}}) {
         EXPECT_EQ(tk::CenteredOrigin(c.sw, 1103), c.x) << c.sw;
         EXPECT_EQ(tk::CenteredOrigin(c.sh, 756), c.y) << c.sh;
