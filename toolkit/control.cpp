@@ -34,7 +34,11 @@ bool Control::Create(HWND parent) noexcept {
     HWND hwnd = ::CreateWindowExW(0, kControlClass, Widen(l.name).c_str(), style, l.left, l.top, l.width,
                                   l.height, parent, nullptr, ::GetModuleHandleW(nullptr), this);
     if (!hwnd) return false;
-    return OnCreated();
+    if (OnCreated()) return true;
+    // The window must not outlive this object, which the caller discards: its procedure would reach freed
+    // memory when the parent is destroyed.
+    ::DestroyWindow(hwnd);
+    return false;
 }
 
 LRESULT CALLBACK Control::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {

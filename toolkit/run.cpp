@@ -181,12 +181,11 @@ bool LoadWindow(const WindowLayout& layout, HWND parent, bool /*modal: the progr
     ++s.loadDepth;
     bool built = w->Build(parent);
     if (built) w->ShowControls();
+    // Nothing of a half-built window remains; it goes while events are still suspended, so a window that
+    // never loaded raises none, not even the will-be-destroyed event.
+    if (!built && w->Alive()) ::DestroyWindow(w->hwnd());
     --s.loadDepth;
-    if (!built) {
-        // Nothing of a half-built window remains.
-        if (w->Alive()) ::DestroyWindow(w->hwnd());
-        return false;
-    }
+    if (!built) return false;
     s.loaded.push_back(std::move(window));
 
     auto alive = [&] { return detail::FindLoaded(layout) == w && w->Alive(); };
