@@ -92,10 +92,15 @@ bool Control::Raise(int number, int32_t arg1, int32_t arg2, std::optional<int32_
     return handled;
 }
 
-bool Control::Get(int index, PropertyValue& out) noexcept {
+RECT PlaceOf(HWND hwnd) noexcept {
     RECT r{};
-    ::GetWindowRect(hwnd_, &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+    ::GetWindowRect(hwnd, &r);
+    if (HWND parent = ::GetParent(hwnd); parent && (::GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+        ::MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool GetGeometry(const RECT& r, int index, PropertyValue& out) noexcept {
     switch (index) {
         case kLeft:
             out = int32_t(r.left);
@@ -109,6 +114,38 @@ bool Control::Get(int index, PropertyValue& out) noexcept {
         case kHeight:
             out = int32_t(r.bottom - r.top);
             return true;
+        default:
+            return false;
+    }
+}
+
+bool SetGeometry(HWND hwnd, int index, const PropertyValue& value) noexcept {
+    if (index < kLeft || index > kHeight) return false;
+    const int32_t* i = std::get_if<int32_t>(&value);
+    if (!i) return true;
+    RECT r = PlaceOf(hwnd);
+    int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
+    switch (index) {
+        case kLeft:
+            x = *i;
+            break;
+        case kTop:
+            y = *i;
+            break;
+        case kWidth:
+            w = *i;
+            break;
+        default:
+            h = *i;
+            break;
+    }
+    ::SetWindowPos(hwnd, nullptr, x, y, w < 0 ? 0 : w, h < 0 ? 0 : h, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+bool Control::Get(int index, PropertyValue& out) noexcept {
+    if (GetGeometry(PlaceOf(hwnd_), index, out)) return true;
+    switch (index) {
         case kTag:
             out = tag_;
             return true;
@@ -127,24 +164,9 @@ bool Control::Get(int index, PropertyValue& out) noexcept {
 }
 
 bool Control::Set(int index, const PropertyValue& value) noexcept {
+    if (SetGeometry(hwnd_, index, value)) return true;
     const int32_t* i = std::get_if<int32_t>(&value);
-    RECT r{};
-    ::GetWindowRect(hwnd_, &r);
-    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-    int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
     switch (index) {
-        case kLeft:
-            if (i) x = *i;
-            break;
-        case kTop:
-            if (i) y = *i;
-            break;
-        case kWidth:
-            if (i) w = *i;
-            break;
-        case kHeight:
-            if (i) h = *i;
-            break;
         case kTag:
             if (auto* s = std::get_if<std::string>(&value)) tag_ = *s;
             return true;
@@ -157,9 +179,6 @@ bool Control::Set(int index, const PropertyValue& value) noexcept {
         default:
             return false;
     }
-    if (!i) return false;
-    ::SetWindowPos(hwnd_, nullptr, x, y, w < 0 ? 0 : w, h < 0 ? 0 : h, SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
 }
 
 }  // namespace tk::detail

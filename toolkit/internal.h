@@ -31,6 +31,13 @@ bool EventsSuspended() noexcept;
 // A bitmap in display-independent 32-bit form made from a decoded picture.
 unique_hbitmap CreatePictureBitmap(const Picture& picture) noexcept;
 
+// A window's outer rectangle in its parent's client coordinates (on the screen for a top-level window).
+RECT PlaceOf(HWND hwnd) noexcept;
+// Reads left, top, width or height (0 to 3) of a place; false for any other index.
+bool GetGeometry(const RECT& place, int index, PropertyValue& out) noexcept;
+// Writes left, top, width or height (0 to 3) of a window, keeping the other three; false for any other index.
+bool SetGeometry(HWND hwnd, int index, const PropertyValue& value) noexcept;
+
 // Sets the mouse pointer of a window: 0 is the arrow, else a system cursor identifier.
 void SetPointer(int pointer) noexcept;
 

@@ -285,21 +285,8 @@ void TopWindow::SetVisible(bool visible) noexcept {
 }
 
 bool TopWindow::Get(int index, PropertyValue& out) noexcept {
-    RECT r{};
-    ::GetWindowRect(hwnd_, &r);
+    if (GetGeometry(PlaceOf(hwnd_), index, out)) return true;
     switch (index) {
-        case kLeft:
-            out = int32_t(r.left);
-            return true;
-        case kTop:
-            out = int32_t(r.top);
-            return true;
-        case kWidth:
-            out = int32_t(r.right - r.left);
-            return true;
-        case kHeight:
-            out = int32_t(r.bottom - r.top);
-            return true;
         case kTag:
             out = tag_;
             return true;
@@ -336,24 +323,10 @@ bool TopWindow::Get(int index, PropertyValue& out) noexcept {
 }
 
 bool TopWindow::Set(int index, const PropertyValue& value) noexcept {
+    if (SetGeometry(hwnd_, index, value)) return true;
     const int32_t* i = std::get_if<int32_t>(&value);
     const std::string* s = std::get_if<std::string>(&value);
-    RECT r{};
-    ::GetWindowRect(hwnd_, &r);
-    int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
     switch (index) {
-        case kLeft:
-            if (i) x = *i;
-            break;
-        case kTop:
-            if (i) y = *i;
-            break;
-        case kWidth:
-            if (i) w = *i;
-            break;
-        case kHeight:
-            if (i) h = *i;
-            break;
         case kTag:
             if (s) tag_ = *s;
             return true;
@@ -390,9 +363,6 @@ bool TopWindow::Set(int index, const PropertyValue& value) noexcept {
         default:
             return false;
     }
-    if (!i) return false;
-    ::SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
 }
 
 // ---- Destroy requests and shape
