@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/handle.h"
+#include "message_pump.h"
 
 namespace {
 
@@ -54,20 +55,8 @@ bool IsGuarded(HWND page) {
     return GetWindowLongPtrW(page, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&browser::GuardWindowProc);
 }
 
-// Dispatches messages (timer ticks included) until `done` holds or `ms` pass.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    return true;
-}
-void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 
 class ContextMenuGuardTest : public ::testing::Test {
   protected:

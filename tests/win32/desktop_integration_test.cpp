@@ -22,6 +22,7 @@
 #include "toolkit/text.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/web_engine.h"
+#include "message_pump.h"
 
 namespace {
 
@@ -39,29 +40,17 @@ constexpr char kGameAddress[] = "http://h/play?game=mezo&s=1";
 // Every WM_TIMER of the guard's re-arm timer that was dispatched, by timer id.
 std::vector<UINT_PTR> g_guardTimerTicks;
 
-void DispatchPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr &&
-            msg.lParam == reinterpret_cast<LPARAM>(&browser::GuardRearmTick))
-            g_guardTimerTicks.push_back(msg.wParam);
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+void RecordGuardTick(const MSG& msg) {
+    if (msg.message == WM_TIMER && msg.hwnd == nullptr &&
+        msg.lParam == reinterpret_cast<LPARAM>(&browser::GuardRearmTick))
+        g_guardTimerTicks.push_back(msg.wParam);
 }
 
-// Dispatches messages until `done` holds or `ms` pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        DispatchPending();
-    }
-    return true;
+    return testsupport::PumpUntil(done, ms, RecordGuardTick);
 }
 void PumpFor(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
+    testsupport::PumpFor(ms, RecordGuardTick);
 }
 
 bool IsGuarded(HWND page) {

@@ -19,6 +19,7 @@
 #include "launcher/launcher_window.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/web_engine.h"
+#include "message_pump.h"
 
 namespace {
 
@@ -28,20 +29,8 @@ using launcher::LauncherWindow;
 constexpr const char* kLauncherBrowser = "超文本浏览框1";
 constexpr const char* kGameBrowser = "超文本浏览框2";
 
-// Dispatches messages until `done` holds or `ms` pass.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
+using testsupport::PumpUntil;
+
 void Pump() {
     PumpUntil([] { return false; }, 50);
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/handle.h"
+#include "message_pump.h"
 
 namespace {
 
@@ -61,11 +62,6 @@ tk::unique_hwnd MakeLabel(HWND parent) {
 BOOL CALLBACK CountVisible(HWND hwnd, LPARAM count) {
     if (IsWindowVisible(hwnd)) ++*reinterpret_cast<int*>(count);
     return TRUE;
-}
-
-void PumpPending() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
 class HotKeyServiceTest : public ::testing::Test {
@@ -125,7 +121,7 @@ TEST_F(HotKeyServiceTest, ForwardsOnlyIdentifiersItHandedOut) {
     // A posted WM_HOTKEY, as the system delivers the key, takes the same way.
     g_notifications.clear();
     PostMessageW(owner.get(), WM_HOTKEY, 33002, 0);
-    PumpPending();
+    testsupport::DispatchPending();
     ASSERT_EQ(g_notifications.size(), 1u);
     EXPECT_EQ(g_notifications[0].label, label.get());
     EXPECT_EQ(g_notifications[0].wParam, 33002u);

@@ -18,6 +18,7 @@
 #include "toolkit/text.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/web_engine.h"
+#include "message_pump.h"
 
 namespace {
 
@@ -31,22 +32,6 @@ void PrintFatal(const std::string& message) {
     // A fatal end inside a test ends the process with -1; say why first, and never wait at a message box.
     std::fprintf(stderr, "fatal end: %s\n", message.c_str());
     std::fflush(stderr);
-}
-
-// Dispatches whatever arrives for `ms` milliseconds.
-void Pump(DWORD ms) {
-    DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        DWORD spent = ::GetTickCount() - start;
-        if (spent >= ms) return;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
-    }
 }
 
 constexpr int kGuardQuitCode = 99;
@@ -214,7 +199,7 @@ TEST_F(ToolkitTest, LoadBuildsHiddenControlsLastToFirstStacksThemInTableOrderRai
 
     // Nothing that happened while the window was built is reported afterwards.
     g_log.clear();
-    Pump(200);
+    testsupport::PumpFor(200);
     EXPECT_EQ(g_log, Log{});
 }
 

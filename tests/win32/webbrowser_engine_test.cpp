@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "message_pump.h"
 
 namespace {
 
@@ -123,24 +124,8 @@ class RecordingEvents final : public tk::WebEngineEvents {
     std::vector<std::string> completed;
 };
 
-// Runs the message loop until `done` holds or `timeout_ms` has passed; returns whether it held.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (::GetTickCount() - start >= timeout_ms) return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
-
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using testsupport::PumpFor;
+using testsupport::PumpUntil;
 
 tk::unique_hwnd CreateHostWindow() {
     static const bool registered = [] {
@@ -227,7 +212,7 @@ TEST_P(WebBrowserEngineNavigationTest, BeforeNavigateSeesTheExactUrlAndDecidesTh
     ASSERT_EQ(events_.before, std::vector<std::string>{url});
 
     if (c.cancel) {
-        Pump(1500);
+        PumpFor(1500);
         EXPECT_TRUE(server_.Requests().empty());
         EXPECT_EQ(engine_->LocationUrl(), "");
     } else {
@@ -274,7 +259,7 @@ TEST_F(WebBrowserEngineTest, SettingsApplyAndCloseEndsAllNotifications) {
     engine_->Close();
 
     host_.reset();
-    Pump(1500);
+    PumpFor(1500);
     EXPECT_EQ(events_.before.size(), 1u);
     EXPECT_TRUE(events_.completed.empty());
     EXPECT_EQ(server_.Requests().size(), 1u);
