@@ -64,6 +64,43 @@ unique_hrgn RegionFromRuns(const std::vector<RunRect>& runs) {
     return total;
 }
 
+// On a display with fewer than 24 bits per pixel, the picture and the transparent colour are compared as the
+// display shows them: colours that the display maps to the transparent one are transparent too.
+void ToDisplayColours(Picture& picture, uint32_t& transparent) {
+    unique_window_dc screen(nullptr);
+    if (!screen.get() || ::GetDeviceCaps(screen.get(), BITSPIXEL) >= 24) return;
+    unique_hbitmap source = CreatePictureBitmap(picture);
+    unique_hbitmap device(::CreateCompatibleBitmap(screen.get(), picture.width, picture.height));
+    unique_hdc mem(::CreateCompatibleDC(screen.get()));
+    unique_hdc src(::CreateCompatibleDC(screen.get()));
+    if (!source || !device || !mem || !src) return;
+    {
+        select_object keepSource(src.get(), source.get());
+        select_object keepDevice(mem.get(), device.get());
+        ::BitBlt(mem.get(), 0, 0, picture.width, picture.height, src.get(), 0, 0, SRCCOPY);
+        // The transparent colour goes through the same conversion as the pixels.
+        ::SetPixel(mem.get(), 0, 0, transparent & 0xFFFFFF);
+        transparent = ::GetPixel(mem.get(), 0, 0) & 0xFFFFFF;
+        ::BitBlt(mem.get(), 0, 0, 1, 1, src.get(), 0, 0, SRCCOPY);
+    }
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = picture.width;
+    bi.bmiHeader.biHeight = -picture.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint8_t> bgrx(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * 4);
+    if (::GetDIBits(mem.get(), device.get(), 0, static_cast<UINT>(picture.height), bgrx.data(), &bi,
+                    DIB_RGB_COLORS) != picture.height)
+        return;
+    for (size_t i = 0, n = bgrx.size() / 4; i < n; ++i) {
+        picture.rgb[i * 3] = bgrx[i * 4 + 2];
+        picture.rgb[i * 3 + 1] = bgrx[i * 4 + 1];
+        picture.rgb[i * 3 + 2] = bgrx[i * 4];
+    }
+}
+
 }  // namespace
 
 unique_hbitmap CreatePictureBitmap(const Picture& picture) noexcept {
@@ -381,6 +418,7 @@ void TopWindow::RequestDestroy(bool immediate) noexcept {
 bool TopWindow::Shape(std::span<const uint8_t> bytes, uint32_t transparent) noexcept {
     auto picture = DecodePicture(bytes);
     if (!picture) return false;
+    ToDisplayColours(*picture, transparent);
     unique_hrgn region = RegionFromRuns(ScanOpaqueRuns(*picture, transparent));
     if (!region) return false;
     // The window owns the region from now on.
