@@ -22,6 +22,62 @@ namespace {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
 
+// The frame the control is embedded in, as it asks for one when it is UI-activated. The launcher has no
+// menus, toolbars or status bar to share, so the frame only names its top-level window.
+class InPlaceFrame final : public IOleInPlaceFrame {
+  public:
+    explicit InPlaceFrame(HWND window) noexcept : window_(window) {}
+    InPlaceFrame(const InPlaceFrame&) = delete;
+    InPlaceFrame& operator=(const InPlaceFrame&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IOleInPlaceUIWindow ||
+            iid == IID_IOleInPlaceFrame) {
+            *out = static_cast<IOleInPlaceFrame*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
+        return static_cast<ULONG>(::InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
+        LONG left = ::InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = window_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) noexcept override { return INPLACE_E_NOTOOLSPACE; }
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) noexcept override {
+        return INPLACE_E_NOTOOLSPACE;
+    }
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) noexcept override {
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) noexcept override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) noexcept override { return S_FALSE; }
+
+  private:
+    virtual ~InPlaceFrame() = default;
+
+    LONG refs_ = 1;
+    HWND window_;
+};
+
 // The container side of the embedding: the control asks it for the window to live in and for its place.
 // The control keeps its own references, so the site outlives the engine when the control lets go late;
 // Detach() makes it an inert husk once the engine has closed.
@@ -87,6 +143,8 @@ class ClientSite final : public IOleClientSite, public IOleInPlaceSite {
         if (frame) *frame = nullptr;
         if (doc) *doc = nullptr;
         if (!host_) return E_FAIL;
+        // Some versions of the control insist on a frame when they are UI-activated.
+        if (frame) *frame = new (std::nothrow) InPlaceFrame(::GetAncestor(host_, GA_ROOT));
         RECT client{};
         ::GetClientRect(host_, &client);
         if (pos) *pos = client;
