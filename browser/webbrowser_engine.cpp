@@ -22,9 +22,31 @@ namespace {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
 
+// The reference count of our COM objects: they start with one reference, held by their creator, and delete
+// themselves with the last Release.
+template <typename... Interfaces>
+class ComObject : public Interfaces... {
+  public:
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
+        return static_cast<ULONG>(::InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
+        LONG left = ::InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+  protected:
+    ComObject() = default;
+    virtual ~ComObject() = default;
+
+  private:
+    LONG refs_ = 1;
+};
+
 // The frame the control is embedded in, as it asks for one when it is UI-activated. The launcher has no
 // menus, toolbars or status bar to share, so the frame only names its top-level window.
-class InPlaceFrame final : public IOleInPlaceFrame {
+class InPlaceFrame final : public ComObject<IOleInPlaceFrame> {
   public:
     explicit InPlaceFrame(HWND window) noexcept : window_(window) {}
     InPlaceFrame(const InPlaceFrame&) = delete;
@@ -40,14 +62,6 @@ class InPlaceFrame final : public IOleInPlaceFrame {
         }
         *out = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
-        return static_cast<ULONG>(::InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
 
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) noexcept override {
@@ -72,16 +86,14 @@ class InPlaceFrame final : public IOleInPlaceFrame {
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) noexcept override { return S_FALSE; }
 
   private:
-    virtual ~InPlaceFrame() = default;
-
-    LONG refs_ = 1;
+    ~InPlaceFrame() override = default;
     HWND window_;
 };
 
 // The container side of the embedding: the control asks it for the window to live in and for its place.
 // The control keeps its own references, so the site outlives the engine when the control lets go late;
 // Detach() makes it an inert husk once the engine has closed.
-class ClientSite final : public IOleClientSite, public IOleInPlaceSite {
+class ClientSite final : public ComObject<IOleClientSite, IOleInPlaceSite> {
   public:
     explicit ClientSite(HWND host) noexcept : host_(host) {}
     ClientSite(const ClientSite&) = delete;
@@ -102,14 +114,6 @@ class ClientSite final : public IOleClientSite, public IOleInPlaceSite {
         }
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
-        return static_cast<ULONG>(::InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
 
     // IOleClientSite: nothing is ever saved, and there is no container document around the control.
@@ -166,9 +170,7 @@ class ClientSite final : public IOleClientSite, public IOleInPlaceSite {
     HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) noexcept override { return S_OK; }
 
   private:
-    virtual ~ClientSite() = default;
-
-    LONG refs_ = 1;
+    ~ClientSite() override = default;
     HWND host_;
 };
 
@@ -188,7 +190,7 @@ std::string ArgumentText(const VARIANT& arg) {
 
 // Receives DWebBrowserEvents2 and forwards the two the box cares about. Detach() stops all forwarding, so
 // nothing reaches the box after Close even when the control still holds the sink.
-class EventSink final : public IDispatch {
+class EventSink final : public ComObject<IDispatch> {
   public:
     explicit EventSink(tk::WebEngineEvents* events) noexcept : events_(events) {}
     EventSink(const EventSink&) = delete;
@@ -205,14 +207,6 @@ class EventSink final : public IDispatch {
         }
         *out = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
-        return static_cast<ULONG>(::InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        LONG left = ::InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
@@ -259,9 +253,7 @@ class EventSink final : public IDispatch {
     }
 
   private:
-    virtual ~EventSink() = default;
-
-    LONG refs_ = 1;
+    ~EventSink() override = default;
     tk::WebEngineEvents* events_;
 };
 

@@ -42,14 +42,7 @@ bool Control::Create(HWND parent) noexcept {
 }
 
 LRESULT CALLBACK Control::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-    Control* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<Control*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<Control*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    Control* self = BoundObject<Control>(hwnd, msg, lp);
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = self->HandleMessage(msg, wp, lp);
     if (msg == WM_NCDESTROY) {

@@ -38,6 +38,19 @@ bool GetGeometry(const RECT& place, int index, PropertyValue& out) noexcept;
 // Writes left, top, width or height (0 to 3) of a window, keeping the other three; false for any other index.
 bool SetGeometry(HWND hwnd, int index, const PropertyValue& value) noexcept;
 
+// Binds a window to the object that created it (the creation parameter) at WM_NCCREATE, and finds that object
+// again for every later message. Null before WM_NCCREATE and once the binding has been dropped.
+template <typename T>
+T* BoundObject(HWND hwnd, UINT msg, LPARAM lp) noexcept {
+    if (msg == WM_NCCREATE) {
+        T* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        return self;
+    }
+    return reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 // Sets the mouse pointer of a window: 0 is the arrow, else a system cursor identifier.
 void SetPointer(int pointer) noexcept;
 
@@ -73,6 +86,8 @@ class Control {
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+    template <typename T>
+    friend T* BoundObject(HWND, UINT, LPARAM) noexcept;
 
     TopWindow& owner_;
     const ControlLayout& layout_;
@@ -113,6 +128,8 @@ class TopWindow {
 
   private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept;
+    template <typename T>
+    friend T* BoundObject(HWND, UINT, LPARAM) noexcept;
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) noexcept;
     bool RaiseWindowEvent(int number, std::optional<int32_t>* result = nullptr) noexcept;
     void Paint() noexcept;

@@ -431,14 +431,7 @@ bool TopWindow::Shape(std::span<const uint8_t> bytes, uint32_t transparent) noex
 // -----------------------------------------------------------------------------------------------
 
 LRESULT CALLBACK TopWindow::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) noexcept {
-    TopWindow* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TopWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<TopWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    TopWindow* self = BoundObject<TopWindow>(hwnd, msg, lp);
     if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
     return self->HandleMessage(msg, wp, lp);
 }
