@@ -8,22 +8,9 @@
 
 #include <string>
 #include <vector>
+#include "recording_events.h"
 
 namespace {
-
-class RecordingEvents final : public tk::WebEngineEvents {
-  public:
-    virtual ~RecordingEvents() = default;
-    bool OnBeforeNavigate(const std::string& url) noexcept override {
-        before.push_back(url);
-        return cancel;
-    }
-    void OnDocumentComplete(const std::string& url) noexcept override { completed.push_back(url); }
-
-    bool cancel = false;
-    std::vector<std::string> before;
-    std::vector<std::string> completed;
-};
 
 tk::unique_hwnd CreateHostWindow() {
     return tk::unique_hwnd(::CreateWindowExW(0, L"STATIC", L"fake host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,

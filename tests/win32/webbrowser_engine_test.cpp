@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 #include "message_pump.h"
+#include "recording_events.h"
 
 namespace {
 
@@ -108,20 +109,6 @@ class HttpServer {
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
-};
-
-class RecordingEvents final : public tk::WebEngineEvents {
-  public:
-    virtual ~RecordingEvents() = default;
-    bool OnBeforeNavigate(const std::string& url) noexcept override {
-        before.push_back(url);
-        return cancel;
-    }
-    void OnDocumentComplete(const std::string& url) noexcept override { completed.push_back(url); }
-
-    bool cancel = false;
-    std::vector<std::string> before;
-    std::vector<std::string> completed;
 };
 
 using testsupport::PumpFor;
